@@ -16,5 +16,8 @@ BUILD_DIR="$BUILD_ROOT/$PRESET"
 build_project() {
     cmake --preset "$PRESET" -DCMAKE_BUILD_TYPE=MinSizeRel >"$BUILD_ROOT.configure.log" 2>&1 ||
         { cat "$BUILD_ROOT.configure.log"; return 1; }
-    cmake --build "$BUILD_DIR" -j"$(nproc)"
+    # BUILD_TARGETS narrows the build to some targets (for work in progress).
+    local targets=()
+    for target in ${BUILD_TARGETS:-}; do targets+=(--target "$target"); done
+    cmake --build "$BUILD_DIR" -j"$(nproc)" "${targets[@]}"
 }
