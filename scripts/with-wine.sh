@@ -31,19 +31,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=""
-for n in $(seq 90 250); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=$n
-        break
-    fi
-done
-[ -n "$display" ] || { echo "with-wine: no free display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-[ -e "/tmp/.X11-unix/X$display" ] || { echo "with-wine: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display"
+if [ -n "${WITH_WINE_DISPLAY:-}" ]; then
+    # A real display given by the user: no Xvfb of our own.
+    export DISPLAY="$WITH_WINE_DISPLAY"
+else
+    display=""
+    for n in $(seq 90 250); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+            display=$n
+            break
+        fi
+    done
+    [ -n "$display" ] || { echo "with-wine: no free display" >&2; exit 1; }
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    [ -e "/tmp/.X11-unix/X$display" ] || { echo "with-wine: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$display"
+fi
 
 mkdir -p "$prefix"
 setsid "$wineserver_bin" -f -p </dev/null >/dev/null 2>&1 &
