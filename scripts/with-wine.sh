@@ -60,5 +60,9 @@ if [ ! -f "$prefix/.ready" ]; then
     "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     touch "$prefix/.ready"
 fi
+# Start Wine's background services now, detached from our output: started
+# by the first test program instead, they would hold its output pipe open
+# and ctest would wait for them.
+timeout 120 "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
 
 "$@"

@@ -106,7 +106,7 @@ std::vector<std::string> Events(const wt::Journal& journal)
         words >> who;
         if (who == "uninstaller") {
             words >> name >> event;
-            if (event != "shown")
+            if (event != "shown" && event != "hidden")
                 events.push_back(who + " " + name + " " + event);
         } else if (who == "installer" || who == "iexplore" || who == "planted") {
             words >> event;

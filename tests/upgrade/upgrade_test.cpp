@@ -18,6 +18,7 @@ const char kNotUninstalled[] = "Image Lumi-Vault was not uninstalled from your s
 const char kWriteFailed[] = "Error writing path to old data into registry!";
 const char kSetupCaption[] = "Image Lumi-Vault Setup";
 const int kInfoPageId = 1001, kOldDataId = 1002;
+const DWORD kBrowserGraceMs = 1000;
 
 // The four events of one uninstaller driven to its end.
 Strings Uninstalled(const std::string& name)
@@ -69,6 +70,8 @@ protected:
         DWORD code = 99;
         ASSERT_TRUE(run_.WaitExit(&code)) << "setup did not end\n" << journal_.Dump();
         EXPECT_EQ(code, 0u);
+        // The browser is started, not waited for: give it time to record.
+        journal_.WaitFor("iexplore start", kBrowserGraceMs);
     }
 
     void ExpectHidden(const std::string& name)
@@ -92,6 +95,8 @@ struct VersionCase {
     const char* library;  // crestmk fixture variant; nullptr: no library file
     const char* message;
 };
+
+void PrintTo(const VersionCase& value, std::ostream* out) { *out << value.label; }
 
 class VersionQuestion : public Upgrade, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -276,6 +281,8 @@ struct OldDataCase {
     Store store;
     bool boxShown;
 };
+
+void PrintTo(const OldDataCase& value, std::ostream* out) { *out << value.label; }
 
 class OldDataBox : public Upgrade, public ::testing::WithParamInterface<OldDataCase> {};
 
