@@ -69,6 +69,8 @@ int main(int argc, char** argv)
     }
 
     Say("demo: setupstub ended with exit code %s\n", std::to_string(code));
+    // The browser is started, not waited for.
+    journal.WaitFor("iexplore start", wt::kShortWaitMs);
     for (const POINT& point : upgrade::ShownPositions(journal, "demo"))
         Say("demo: the uninstaller's window was shown at %s\n",
             std::to_string(point.x) + ", " + std::to_string(point.y) +
