@@ -1,0 +1,4 @@
+// Resource identifiers of launcher.
+#pragma once
+
+#define IDI_LAUNCHER           101
