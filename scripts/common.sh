@@ -14,7 +14,7 @@ fi
 BUILD_DIR="$BUILD_ROOT/$PRESET"
 
 build_project() {
-    cmake --preset "$PRESET" -DCMAKE_BUILD_TYPE=MinSizeRel >"$BUILD_ROOT.configure.log" 2>&1 ||
+    cmake --preset "$PRESET" -B "$BUILD_DIR" >"$BUILD_ROOT.configure.log" 2>&1 ||
         { cat "$BUILD_ROOT.configure.log"; return 1; }
     # BUILD_TARGETS narrows the build to some targets (for work in progress).
     local targets=()
