@@ -14,8 +14,8 @@ fi
 BUILD_DIR="$BUILD_ROOT/$PRESET"
 
 build_project() {
-    cmake --preset "$PRESET" -B "$BUILD_DIR" >"$BUILD_ROOT.configure.log" 2>&1 ||
-        { cat "$BUILD_ROOT.configure.log"; return 1; }
+    cmake --preset "$PRESET" -B "$BUILD_DIR" >"$BUILD_ROOT/$PRESET.configure.log" 2>&1 ||
+        { cat "$BUILD_ROOT/$PRESET.configure.log"; return 1; }
     # BUILD_TARGETS narrows the build to some targets (for work in progress).
     local targets=()
     for target in ${BUILD_TARGETS:-}; do targets+=(--target "$target"); done

@@ -107,8 +107,12 @@ static bool FindUninstallerDialog()
     return EnumChildWindows(setupState.uninstallerWindow, FindUninstallerDialogProc, 0) != 0;
 }
 
+// Without a dialog found there is nothing to press: a null parent would
+// search the desktop's top-level windows, which belong to other programs.
 static void PressButton(const char* name)
 {
+    if (!setupState.uninstallerDialog || !IsWindow(setupState.uninstallerDialog))
+        return;
     HWND button = FindWindowExA(setupState.uninstallerDialog, NULL, kButtonClass, name);
     if (button)
         SendMessageA(button, BM_CLICK, 0, 0);
