@@ -7,6 +7,7 @@
 #include "records.h"
 #include "resource.h"
 #include "setup_state.h"
+#include "system_library.h"
 #include "upgrade.h"
 
 static const char kInfoPageName[] = "\\snapnote.htm";
@@ -16,7 +17,10 @@ static const char kBrowserFailedText[] = "Unable to open Snapnote file";
 // ShellExecuteA results up to this value are errors.
 static const INT_PTR kLastShellError = 32;
 
+static const char kShellLibrary[] = "shell32.dll";
+
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesProc)(DWORD);
+typedef HINSTANCE(WINAPI* ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 
 // Setup runs from download folders: keep the current directory, and any DLL
 // left there, out of the search. Our own folder stays first, so shadewin.dll
@@ -65,8 +69,11 @@ void OpenInfoPage()
     char* pagePath = JoinStrings(directory, kInfoPageName);
     if (!CanOpenFile(pagePath))
         return;
-    HINSTANCE result =
-        ShellExecuteA(GetDesktopWindow(), kOpenVerb, kBrowser, pagePath, NULL, SW_SHOWNORMAL);
+    ShellExecuteProc shellExecute =
+        reinterpret_cast<ShellExecuteProc>(SystemProc(kShellLibrary, "ShellExecuteA"));
+    HINSTANCE result = shellExecute ? shellExecute(GetDesktopWindow(), kOpenVerb, kBrowser,
+                                                   pagePath, NULL, SW_SHOWNORMAL)
+                                    : NULL;
     if (reinterpret_cast<INT_PTR>(result) <= kLastShellError)
         FailAndExit(kBrowserFailedText);
 }

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include "setup_state.h"
+#include "system_library.h"
 
 static const char kUninstallKeyCurrent[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Image Lumi-Vault";
@@ -21,7 +22,9 @@ static const char kStoreName[] = "\\store.xml";
 static const char kFallbackDataFolder[] = "\\Quorvane\\LumiVault";
 static const char kVersionSubBlock[] = "StringFileInfo\\040904b0\\FILEVERSION";
 static const char kWriteFailedText[] = "Error writing path to old data into registry!";
-static const char kVersionLibrary[] = "\\version.dll";
+static const char kVersionLibrary[] = "version.dll";
+static const char kShellLibrary[] = "shell32.dll";
+static const char kComLibrary[] = "ole32.dll";
 
 // Size of a registry text read (MAX_PATH); longer data counts as absent.
 static const DWORD kRegistryTextSize = MAX_PATH;
@@ -44,9 +47,13 @@ static const char* ProductKey(const char* productName, KeyKind kind)
 
 // Reads a registry text of at most 260 bytes. The data may fill the whole
 // buffer without a zero byte, so the copy stops at the reported byte count.
+// The buffer starts zeroed and has one zero byte past the read's limit:
+// SHGetValueA expands a REG_EXPAND_SZ value as the text it finds in the
+// buffer, so an empty value must not leave stack bytes there, and a full
+// one must still end inside it.
 static char* ReadRegistryText(const char* key, const char* valueName)
 {
-    char buffer[kRegistryTextSize];
+    char buffer[kRegistryTextSize + 1] = "";
     DWORD size = kRegistryTextSize;
     DWORD type = 0;
     if (SHGetValueA(HKEY_LOCAL_MACHINE, key, valueName, &type, buffer, &size) != ERROR_SUCCESS)
@@ -76,6 +83,10 @@ char* ReadInstallDir(const char* productName, bool libraryPath)
     return JoinStrings(directory, kLibraryName);
 }
 
+typedef HRESULT(WINAPI* GetSpecialFolderLocationProc)(HWND, int, LPITEMIDLIST*);
+typedef BOOL(WINAPI* GetPathFromIDListProc)(LPCITEMIDLIST, LPSTR);
+typedef void(WINAPI* TaskMemFreeProc)(LPVOID);
+
 char* ReadDataDir(const char* productName)
 {
     const char* key = ProductKey(productName, kProductKey);
@@ -88,11 +99,20 @@ char* ReadDataDir(const char* productName)
     // The shell calls' results are not examined: a folder that can't be
     // determined leaves the buffer empty, giving a path from the drive root.
     char folder[kFolderBufferSize] = "";
+    GetSpecialFolderLocationProc getLocation = reinterpret_cast<GetSpecialFolderLocationProc>(
+        SystemProc(kShellLibrary, "SHGetSpecialFolderLocation"));
+    GetPathFromIDListProc getPath = reinterpret_cast<GetPathFromIDListProc>(
+        SystemProc(kShellLibrary, "SHGetPathFromIDListA"));
+    TaskMemFreeProc taskMemFree =
+        reinterpret_cast<TaskMemFreeProc>(SystemProc(kComLibrary, "CoTaskMemFree"));
     LPITEMIDLIST items = NULL;
-    SHGetSpecialFolderLocation(NULL, CSIDL_PERSONAL, &items);
+    if (getLocation)
+        getLocation(NULL, CSIDL_PERSONAL, &items);
     if (items) {
-        SHGetPathFromIDListA(items, folder);
-        CoTaskMemFree(items);
+        if (getPath)
+            getPath(items, folder);
+        if (taskMemFree)
+            taskMemFree(items);
     }
     return JoinStrings(folder, kFallbackDataFolder);
 }
@@ -101,31 +121,16 @@ typedef DWORD(WINAPI* GetFileVersionInfoSizeProc)(LPCSTR, LPDWORD);
 typedef BOOL(WINAPI* GetFileVersionInfoProc)(LPCSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* VerQueryValueProc)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
-// version.dll is not a known DLL, so it is loaded by its full path in the
-// system directory: a copy planted beside setup must never be picked up.
-static HMODULE LoadVersionLibrary()
-{
-    char path[MAX_PATH + sizeof(kVersionLibrary)];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return NULL;
-    lstrcpyA(path + length, kVersionLibrary);
-    return LoadLibraryA(path);
-}
-
 char* ReadFileVersion(const char* path)
 {
-    static HMODULE versionLibrary;
-    if (!versionLibrary)
-        versionLibrary = LoadVersionLibrary();
-    if (!versionLibrary)
-        return NewString(1);
+    // version.dll is not a known DLL: a copy planted beside setup must
+    // never be the one that reads the version.
     GetFileVersionInfoSizeProc getSize = reinterpret_cast<GetFileVersionInfoSizeProc>(
-        GetProcAddress(versionLibrary, "GetFileVersionInfoSizeA"));
+        SystemProc(kVersionLibrary, "GetFileVersionInfoSizeA"));
     GetFileVersionInfoProc getInfo = reinterpret_cast<GetFileVersionInfoProc>(
-        GetProcAddress(versionLibrary, "GetFileVersionInfoA"));
+        SystemProc(kVersionLibrary, "GetFileVersionInfoA"));
     VerQueryValueProc queryValue = reinterpret_cast<VerQueryValueProc>(
-        GetProcAddress(versionLibrary, "VerQueryValueA"));
+        SystemProc(kVersionLibrary, "VerQueryValueA"));
     if (!getSize || !getInfo || !queryValue)
         return NewString(1);
 

@@ -112,9 +112,16 @@ int main()
         setupTimes.push_back(TimeToDialog(setup));
         dialogTimes.push_back(TimeToDialog(dialogBaseline));
     }
-    for (const auto* times : {&launcherTimes, &shellTimes, &setupTimes, &dialogTimes})
-        if (std::count(times->begin(), times->end(), -1.0) > 0) {
-            printf("bench: a program did not start or end in time\n");
+    const struct {
+        const char* name;
+        const std::vector<double>* times;
+    } runs[] = {{"launcher.exe", &launcherTimes},
+                {"bench_shell.exe", &shellTimes},
+                {"setupstub.exe", &setupTimes},
+                {"bench_dialog.exe", &dialogTimes}};
+    for (const auto& run : runs)
+        if (std::count(run.times->begin(), run.times->end(), -1.0) > 0) {
+            printf("bench: %s did not start or end in time\n", run.name);
             return 1;
         }
     wt::ClearProductRegistry();
