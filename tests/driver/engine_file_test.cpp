@@ -46,9 +46,9 @@ protected:
     // Starts the holder on a file and waits until it holds it.
     void Hold(const std::string& path)
     {
-        ASSERT_TRUE(holder_.Start(wt::Quoted(wt::FixtureFile("driver_file_holder.exe")) + " " +
-                                  wt::Quoted(path)));
-        ASSERT_TRUE(journal_.WaitFor("holder held")) << journal_.Dump();
+        // The holder takes its whole tail as the path, quotes and all.
+        ASSERT_TRUE(holder_.Start(wt::Quoted(wt::FixtureFile("file_holder.exe")) + " " + path));
+        ASSERT_TRUE(journal_.WaitFor("holder opened")) << journal_.Dump();
     }
 
     void StartSetup(const std::string& exePath = "")
