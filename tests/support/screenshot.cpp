@@ -73,35 +73,17 @@ bool SaveWindowPng(HWND window, const std::string& path)
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-
+    std::vector<uint32_t> pixels = GrabScreen(rect);
     std::vector<uint8_t> raw;
-    const uint8_t* pixels = static_cast<const uint8_t*>(bits);
     for (int y = 0; y < height; ++y) {
         raw.push_back(0);  // no filter
         for (int x = 0; x < width; ++x) {
-            const uint8_t* p = pixels + (static_cast<size_t>(y) * width + x) * 4;
-            raw.push_back(p[2]);
-            raw.push_back(p[1]);
-            raw.push_back(p[0]);
+            uint32_t pixel = pixels[static_cast<size_t>(y) * width + x];
+            raw.push_back(static_cast<uint8_t>(pixel >> 16));
+            raw.push_back(static_cast<uint8_t>(pixel >> 8));
+            raw.push_back(static_cast<uint8_t>(pixel));
         }
     }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<uint8_t> header;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #ifndef LV_DIST_DIR
 #error "LV_DIST_DIR must name the folder of the shippable files"
@@ -349,10 +350,10 @@ BOOL CALLBACK CollectBoxPart(HWND child, LPARAM lParam)
     return TRUE;
 }
 
-// Grabs a window's pixels from the screen as 32-bit values.
-std::vector<uint32_t> GrabPixels(const RECT& rect)
+// Paints into a 32-bit top-down bitmap and gives its pixels (0x00RRGGBB).
+std::vector<uint32_t> Paint(int width, int height,
+                            const std::function<void(HDC, uint32_t*)>& draw)
 {
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -365,7 +366,7 @@ std::vector<uint32_t> GrabPixels(const RECT& rect)
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    draw(memory, static_cast<uint32_t*>(bits));
     GdiFlush();
     memcpy(pixels.data(), bits, pixels.size() * 4);
     SelectObject(memory, old);
@@ -375,32 +376,28 @@ std::vector<uint32_t> GrabPixels(const RECT& rect)
     return pixels;
 }
 
-// Draws a system icon on the given background as 32-bit values.
+// Draws a system icon on the given background.
 std::vector<uint32_t> RenderIcon(LPCSTR iconId, int width, int height, uint32_t background)
 {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    std::fill(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + pixels.size(),
-              background);
-    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, iconId), 0, 0, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * 4);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return Paint(width, height, [&](HDC dc, uint32_t* bits) {
+        std::fill(bits, bits + static_cast<size_t>(width) * height, background);
+        DrawIconEx(dc, 0, 0, LoadIconA(nullptr, iconId), 0, 0, 0, nullptr, DI_NORMAL);
+    });
 }
+
+}  // namespace
+
+std::vector<uint32_t> GrabScreen(const RECT& rect)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    return Paint(width, height, [&](HDC dc, uint32_t*) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
+}
+
+namespace {
 
 // Icons are per-process handles under Wine, so the box's icon is told by
 // what it draws: the closest of the system icons rendered here.
@@ -413,7 +410,7 @@ BoxIcon IdentifyIcon(HWND iconControl)
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return BoxIcon::kNone;
-    std::vector<uint32_t> shown = GrabPixels(rect);
+    std::vector<uint32_t> shown = GrabScreen(rect);
     uint32_t background = shown[0] & 0xFFFFFF;
     const struct {
         LPCSTR id;

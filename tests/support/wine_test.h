@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,9 @@ void AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
 const char* IconName(BoxIcon icon);
 
 // ---- Screenshots ---------------------------------------------------------
+
+// The screen's pixels in a rectangle, top-down, as 0x00RRGGBB values.
+std::vector<uint32_t> GrabScreen(const RECT& rect);
 
 // Saves the screen area of a window as a PNG file.
 bool SaveWindowPng(HWND window, const std::string& path);
