@@ -151,46 +151,6 @@ bool SetupRun::NextBox(wt::MessageBoxInfo* box, HWND previous)
     }
 }
 
-std::vector<std::string> Events(const wt::Journal& journal)
-{
-    std::vector<std::string> events;
-    for (const std::string& line : journal.Lines()) {
-        std::istringstream words(line);
-        std::string who, name, event;
-        words >> who;
-        if (who == "uninstaller") {
-            words >> name >> event;
-            if (event != "shown" && event != "hidden")
-                events.push_back(who + " " + name + " " + event);
-        } else if (who == "shadewin") {
-            words >> event;
-            std::string thread, state;
-            if (event == "GetThreadID" && (words >> thread >> state))
-                event += " " + state;
-            events.push_back(who + " " + event);
-        } else if (who == "installer") {
-            words >> event;
-            if (event == "start" || event == "end")
-                events.push_back(who + " " + event);
-        }
-    }
-    return events;
-}
-
-std::vector<std::string> Pressed(const std::string& name)
-{
-    std::string who = "uninstaller " + name + " ";
-    return {who + "start", who + "continue", who + "close", who + "end"};
-}
-
-std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts)
-{
-    std::vector<std::string> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 std::vector<RECT> ShownRects(const wt::Journal& journal, const std::string& name)
 {
     std::vector<RECT> rects;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "events.h"
 #include "wine_test.h"
 
 namespace driver {
@@ -62,14 +63,11 @@ private:
     HWND lastDialog_ = nullptr;
 };
 
-// The journal reduced to "<who> [<name>] <event>" for the fixtures that
-// matter here ("uninstaller a start", "shadewin InitHook", "installer end"),
-// in order. Window positions, the installer's folder and thread ids are left
-// out.
-std::vector<std::string> Events(const wt::Journal& journal);
-// The four events of an uninstaller whose buttons were both pressed.
-std::vector<std::string> Pressed(const std::string& name);
-std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts);
+// The journal as events ("uninstaller a start", "shadewin InitHook",
+// "installer end"); Pressed is an uninstaller whose buttons were both pressed.
+using wt::Concat;
+using wt::Events;
+inline std::vector<std::string> Pressed(const std::string& name) { return wt::Uninstalled(name); }
 // Inline, so that tables of cases in other files may use it at start-up.
 inline const std::vector<std::string> kInstalled = {"installer start", "installer end"};
 

@@ -97,26 +97,6 @@ bool SetupRun::WaitExit(DWORD* code)
 
 std::string InstallerTail() { return wt::Quoted(wt::FixtureFile("installer.exe")); }
 
-std::vector<std::string> Events(const wt::Journal& journal)
-{
-    std::vector<std::string> events;
-    for (const std::string& line : journal.Lines()) {
-        std::istringstream words(line);
-        std::string who, name, event;
-        words >> who;
-        if (who == "uninstaller") {
-            words >> name >> event;
-            if (event != "shown" && event != "hidden")
-                events.push_back(who + " " + name + " " + event);
-        } else if (who == "installer" || who == "iexplore" || who == "planted") {
-            words >> event;
-            if (event != "cwd" && event != "page-opened")
-                events.push_back(who + " " + event);
-        }
-    }
-    return events;
-}
-
 std::vector<POINT> ShownPositions(const wt::Journal& journal, const std::string& name)
 {
     std::vector<POINT> positions;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "events.h"
 #include "wine_test.h"
 
 namespace upgrade {
@@ -63,9 +64,7 @@ private:
 // The installer command for the tail.
 std::string InstallerTail();
 
-// Journal lines reduced to "<who> [<name>] <event>" (window positions and
-// working folders left out), in order.
-std::vector<std::string> Events(const wt::Journal& journal);
+using wt::Events;
 // The "shown x y w h" positions of one uninstaller's window.
 std::vector<POINT> ShownPositions(const wt::Journal& journal, const std::string& name);
 

@@ -20,20 +20,8 @@ const char kSetupCaption[] = "Image Lumi-Vault Setup";
 const int kInfoPageId = 1001, kOldDataId = 1002;
 const DWORD kBrowserGraceMs = 1000;
 
-// The four events of one uninstaller driven to its end.
-Strings Uninstalled(const std::string& name)
-{
-    std::string who = "uninstaller " + name + " ";
-    return {who + "start", who + "continue", who + "close", who + "end"};
-}
-
-Strings Concat(std::initializer_list<Strings> parts)
-{
-    Strings all;
-    for (const Strings& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using wt::Concat;
+using wt::Uninstalled;
 
 const Strings kInstalled = {"installer start", "installer end"};
 const Strings kPageOpened = {"iexplore start"};
