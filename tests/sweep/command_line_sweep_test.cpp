@@ -224,7 +224,7 @@ SweepCounts SweepTails(uint32_t salt, const LeadBytes& leads)
     return counts;
 }
 
-TEST(CommandLineSweep, RandomLinesCutAsTheModelSays)
+TEST(SweepCommandLine, RandomLinesCutAsTheModelSays)
 {
     LeadBytes leads = AnsiLeadBytes();
     SweepCounts counts = SweepTails(0x0001, leads);
@@ -238,7 +238,7 @@ TEST(CommandLineSweep, RandomLinesCutAsTheModelSays)
 
 // Runs where the ANSI code page has lead bytes; the build runs it once more
 // under a Japanese locale (see CMakeLists.txt).
-TEST(CommandLineSweepDbcs, RandomLinesUnderDoubleByteCodePage)
+TEST(SweepCommandLineDbcs, RandomLinesUnderDoubleByteCodePage)
 {
     LeadBytes leads = AnsiLeadBytes();
     if (leads.count == 0)
@@ -280,7 +280,7 @@ bool WaitGone(HWND window)
     return !IsWindow(window);
 }
 
-class SetupTails : public ::testing::Test {
+class SweepSetupTails : public ::testing::Test {
 protected:
     void SetUp() override { wt::ClearProductRegistry(); }
     void TearDown() override { wt::ClearProductRegistry(); }
@@ -307,7 +307,7 @@ protected:
     upgrade::OptionsDialog dialog_;
 };
 
-TEST_F(SetupTails, RandomAndMaximalTailsShowTheDialogAndExit)
+TEST_F(SweepSetupTails, RandomAndMaximalTailsShowTheDialogAndExit)
 {
     std::mt19937 random = sweep::SeededRandom(0x0010);
     std::vector<std::string> tails = RandomTails(random, {1, 7, 64, 260, 1000});
@@ -321,7 +321,7 @@ TEST_F(SetupTails, RandomAndMaximalTailsShowTheDialogAndExit)
     std::printf("%zu tails, the longest %zu bytes\n", tails.size(), tails.back().size());
 }
 
-TEST_F(SetupTails, UnstartableTailEndsWithTheNotUninstalledBox)
+TEST_F(SweepSetupTails, UnstartableTailEndsWithTheNotUninstalledBox)
 {
     std::mt19937 random = sweep::SeededRandom(0x0011);
     std::vector<std::string> tails = RandomTails(random, {200});
@@ -343,7 +343,7 @@ TEST_F(SetupTails, UnstartableTailEndsWithTheNotUninstalledBox)
 
 // The tail reaches the installer byte for byte (line ends left out: the
 // journal is line by line).
-TEST_F(SetupTails, InstallerGetsARandomTailUnchanged)
+TEST_F(SweepSetupTails, InstallerGetsARandomTailUnchanged)
 {
     std::mt19937 random = sweep::SeededRandom(0x0012);
     std::string arguments = sweep::RandomBytes(random, 300);
@@ -363,7 +363,7 @@ TEST_F(SetupTails, InstallerGetsARandomTailUnchanged)
 // Under a double-byte code page: setup in a folder whose name holds
 // characters with a backslash as their trail byte, its installer likewise,
 // and a tail of such characters; the installer gets the tail unchanged.
-TEST_F(SetupTails, DbcsFolderAndTailUnderDoubleByteCodePage)
+TEST_F(SweepSetupTails, DbcsFolderAndTailUnderDoubleByteCodePage)
 {
     if (GetACP() != 932)
         GTEST_SKIP() << "needs the Japanese ANSI code page, have " << GetACP()
@@ -392,7 +392,7 @@ TEST_F(SetupTails, DbcsFolderAndTailUnderDoubleByteCodePage)
 
 // Without an engine, an InstallDir or an app.hta in the start folder: the
 // two failure boxes in order, then exit code 0.
-TEST(LauncherTails, RandomTailsReportTheEngineAndTheStart)
+TEST(SweepLauncherTails, RandomTailsReportTheEngineAndTheStart)
 {
     std::string exe = wt::DistFile("launcher.exe");
     if (!wt::FileExists(exe))

@@ -150,7 +150,7 @@ bool MayGoEitherWay(const Stored& s, size_t limit)
     return s.type == REG_EXPAND_SZ && s.size == limit && !s.terminated;
 }
 
-class RegistrySweep : public ::testing::Test {
+class SweepRegistry : public ::testing::Test {
 protected:
     void SetUp() override { wt::ClearProductRegistry(); }
     void TearDown() override { wt::ClearProductRegistry(); }
@@ -158,7 +158,7 @@ protected:
 
 // The result of a lookup for one stored value: nothing (the substitute for
 // XMLDir) or the value's text exactly, never longer than the buffer.
-TEST_F(RegistrySweep, TextLookupsGiveNothingOrExactlyTheStoredText)
+TEST_F(SweepRegistry, TextLookupsGiveNothingOrExactlyTheStoredText)
 {
     std::mt19937 random = sweep::SeededRandom(0x0100);
     const std::vector<Stored> values = AllValues(random);
@@ -220,7 +220,7 @@ TEST_F(RegistrySweep, TextLookupsGiveNothingOrExactlyTheStoredText)
 
 // The engine's server path: read into 1024 bytes; a value that doesn't
 // fit shows one "Error" box with the registry's error text.
-TEST_F(RegistrySweep, EngineServerPathGivesNothingOrTheStoredTextAndOneBoxPerFailure)
+TEST_F(SweepRegistry, EngineServerPathGivesNothingOrTheStoredTextAndOneBoxPerFailure)
 {
     std::mt19937 random = sweep::SeededRandom(0x0101);
     const std::vector<Stored> values = AllValues(random);
@@ -271,17 +271,17 @@ TEST_F(RegistrySweep, EngineServerPathGivesNothingOrTheStoredTextAndOneBoxPerFai
 
 // ---- End to end ----------------------------------------------------------
 
-class RegistrySweepSetup : public RegistrySweep {
+class SweepRegistrySetup : public SweepRegistry {
 protected:
     void SetUp() override
     {
-        RegistrySweep::SetUp();
+        SweepRegistry::SetUp();
         upgrade::InstallBrowserFixture();
     }
     void TearDown() override
     {
         run_.Process().Kill();
-        RegistrySweep::TearDown();
+        SweepRegistry::TearDown();
         wt::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
     }
 
@@ -365,7 +365,7 @@ const WorstCase kWorstCases[] = {
 
 void PrintTo(const WorstCase& c, std::ostream* out) { *out << c.name; }
 
-class WorstValues : public RegistrySweepSetup, public ::testing::WithParamInterface<WorstCase> {};
+class WorstValues : public SweepRegistrySetup, public ::testing::WithParamInterface<WorstCase> {};
 
 TEST_P(WorstValues, SetupEndsWithExitCodeZero)
 {
@@ -408,7 +408,7 @@ TEST_P(WorstValues, SetupEndsWithExitCodeZero)
     EXPECT_EQ(journal_.Matching("installer end").size(), 1u) << journal_.Dump();
 }
 
-INSTANTIATE_TEST_SUITE_P(Registry, WorstValues, ::testing::ValuesIn(kWorstCases),
+INSTANTIATE_TEST_SUITE_P(Sweep, WorstValues, ::testing::ValuesIn(kWorstCases),
                          [](const ::testing::TestParamInfo<WorstCase>& info) {
                              return std::string(info.param.name);
                          });
