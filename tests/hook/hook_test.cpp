@@ -152,6 +152,10 @@ void ExpectNeverMoved(const TargetRun& run, const std::string& className)
     EXPECT_GT(shows, 0) << className << " was never shown";
 }
 
+// A "{" window shown, put back, hidden, put back and shown again.
+const std::vector<std::string> kShowAndHide = {"create:{A", "show:{A", "place:{A", "hide:{A",
+                                               "place:{A", "show:{A"};
+
 class HookTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -199,6 +203,19 @@ protected:
         SetTarget(*run);
         run->Resume();
         run->Finish();
+    }
+
+    // A targeted run after the hook was removed: nothing may be parked.
+    void ExpectNoHookLeft()
+    {
+        TargetRun run(journal_);
+        run.Start(kShowAndHide);
+        ASSERT_FALSE(HasFatalFailure());
+        SetTarget(run);
+        run.Resume();
+        run.Finish();
+        ASSERT_FALSE(HasFatalFailure());
+        ExpectNeverMoved(run, "{A");
     }
 
     HMODULE library_ = nullptr;
@@ -267,9 +284,6 @@ INSTANTIATE_TEST_SUITE_P(Hook, WindowChoice, ::testing::ValuesIn(kWindowCases),
 
 // ---- Order of calls and the hook's life ------------------------------------
 
-const std::vector<std::string> kShowAndHide = {"create:{A", "show:{A", "place:{A", "hide:{A",
-                                               "place:{A", "show:{A"};
-
 TEST_F(HookTest, TargetStoredBeforeInitHookTakesEffectWithTheHook)
 {
     TargetRun run(journal_);
@@ -303,14 +317,7 @@ TEST_F(HookTest, NothingMovesAfterTermHook)
     EXPECT_EQ(initHook_(), 1);
     EXPECT_NE(termHook_(), 0);
     EXPECT_EQ(termHook_(), 0);
-    TargetRun run(journal_);
-    run.Start(kShowAndHide);
-    ASSERT_FALSE(HasFatalFailure());
-    SetTarget(run);
-    run.Resume();
-    run.Finish();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectNeverMoved(run, "{A");
+    ExpectNoHookLeft();
 }
 
 // A second InitHook must not install a second hook that the single
@@ -321,14 +328,7 @@ TEST_F(HookTest, InitHookTwiceInstallsOneHookThatOneTermHookRemoves)
     EXPECT_EQ(initHook_(), 1);
     EXPECT_NE(termHook_(), 0);
     EXPECT_EQ(termHook_(), 0);
-    TargetRun run(journal_);
-    run.Start(kShowAndHide);
-    ASSERT_FALSE(HasFatalFailure());
-    SetTarget(run);
-    run.Resume();
-    run.Finish();
-    ASSERT_FALSE(HasFatalFailure());
-    ExpectNeverMoved(run, "{A");
+    ExpectNoHookLeft();
 }
 
 TEST_F(HookTest, HookCanBeInstalledAgainAfterTermHook)

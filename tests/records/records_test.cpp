@@ -46,20 +46,6 @@ bool operator==(const Text& a, const Text& b)
 const Text kNone = {false, ""};
 Text Is(const std::string& text) { return Text{true, text}; }
 
-// The documents folder as the shell gives it to this process, followed by
-// the product's data folder: what setup falls back to. Wine's answer may
-// end in a backslash, and then the result holds two.
-std::string FallbackDataDir()
-{
-    char folder[MAX_PATH + 1] = "";
-    LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &items)) && items) {
-        SHGetPathFromIDListA(items, folder);
-        CoTaskMemFree(items);
-    }
-    return std::string(folder) + kFallbackTail;
-}
-
 // ---- Command-line tail ---------------------------------------------------
 
 struct TailCase {
@@ -215,7 +201,7 @@ const LookupCase kLookups[] = {
 
 TEST_F(Records, EveryLookupReadsItsValueUpTo260Bytes)
 {
-    const std::string fallback = FallbackDataDir();
+    const std::string fallback = wt::FallbackDataDir();
     for (const LookupCase& lookup : kLookups) {
         bool isDataDir = lookup.lookup == ReadDataDir;
         for (const ValueCase& c : ValueCases()) {
@@ -230,7 +216,7 @@ TEST_F(Records, EveryLookupReadsItsValueUpTo260Bytes)
 
 TEST_F(Records, MissingKeyOrValueGivesNoneOrTheFallback)
 {
-    const std::string fallback = FallbackDataDir();
+    const std::string fallback = wt::FallbackDataDir();
     // No key at all.
     for (const LookupCase& lookup : kLookups) {
         Text expected = lookup.lookup == ReadDataDir ? Is(fallback) : kNone;
@@ -313,7 +299,7 @@ TEST_F(Records, LibraryPathAppendsOneBackslashAndTheLibraryName)
 
 TEST_F(Records, FallbackDataDirIsTheDocumentsFolderPlusTheProductFolder)
 {
-    std::string fallback = FallbackDataDir();
+    std::string fallback = wt::FallbackDataDir();
     // Whatever the shell gave, the product folder follows it.
     ASSERT_GT(fallback.size(), strlen(kFallbackTail));
     EXPECT_EQ(Got(ReadDataDir(kCurrent)), Is(fallback));
@@ -324,19 +310,19 @@ TEST_F(Records, FormerProductFallsBackEvenWhenTheCurrentOneHasADataDir)
 {
     SetText(wt::kProductKeyCurrent, "XMLDir", "C:\\current data");
     EXPECT_EQ(Got(ReadDataDir(kCurrent)), Is("C:\\current data"));
-    EXPECT_EQ(Got(ReadDataDir(kFormer)), Is(FallbackDataDir()));
+    EXPECT_EQ(Got(ReadDataDir(kFormer)), Is(wt::FallbackDataDir()));
 
     wt::ClearProductRegistry();
     SetText(wt::kProductKeyFormer, "XMLDir", "C:\\former data");
     EXPECT_EQ(Got(ReadDataDir(kFormer)), Is("C:\\former data"));
-    EXPECT_EQ(Got(ReadDataDir(kCurrent)), Is(FallbackDataDir()));
+    EXPECT_EQ(Got(ReadDataDir(kCurrent)), Is(wt::FallbackDataDir()));
 }
 
 TEST_F(Records, WriteDataDirIsReadBackUnchanged)
 {
     const std::string directories[] = {
         "C:\\Users\\me\\Old Data",
-        FallbackDataDir(),  // a fallback path, as the upgrade path may write it
+        wt::FallbackDataDir(),  // a fallback path, as the upgrade path may write it
         "D:\\trailing\\",
         "C:\\" + Chars(256),  // 259 characters: the longest that reads back
     };

@@ -1,6 +1,8 @@
 // Helpers for tests that drive the real programs under Wine.
 #include "wine_test.h"
 
+#include <shlobj.h>
+
 #include <stdio.h>
 
 #include <algorithm>
@@ -235,6 +237,17 @@ void ClearProductRegistry()
     DeleteRegTree(HKEY_LOCAL_MACHINE, kProductKeyCurrent);
     DeleteRegTree(HKEY_LOCAL_MACHINE, kProductKeyFormer);
     DeleteRegTree(HKEY_CLASSES_ROOT, kEngineServerKey);
+}
+
+std::string FallbackDataDir()
+{
+    char folder[MAX_PATH + 1] = "";
+    LPITEMIDLIST items = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &items)) && items) {
+        SHGetPathFromIDListA(items, folder);
+        CoTaskMemFree(items);
+    }
+    return std::string(folder) + "\\Quorvane\\LumiVault";
 }
 
 // ---- Windows -------------------------------------------------------------

@@ -97,6 +97,10 @@ extern const char kProductKeyFormer[];
 extern const char kEngineServerKey[];  // under HKEY_CLASSES_ROOT
 // Removes both products' keys (and the engine's registration).
 void ClearProductRegistry();
+// The data folder setup falls back to: the documents folder as the shell
+// gives it to this process, followed by "\Quorvane\LumiVault". Wine's
+// documents folder may end in a backslash, and then the result holds two.
+std::string FallbackDataDir();
 
 // ---- Windows -------------------------------------------------------------
 

@@ -111,17 +111,6 @@ bool ReadBack(HKEY root, const char* key, const char* value, std::string* bytes)
 
 std::string UpToZero(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
-std::string FallbackDataDir()
-{
-    char folder[MAX_PATH + 1] = "";
-    LPITEMIDLIST items = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &items)) && items) {
-        SHGetPathFromIDListA(items, folder);
-        CoTaskMemFree(items);
-    }
-    return std::string(folder) + kFallbackTail;
-}
-
 // A lookup of setup's records, by product.
 struct TextSlot {
     const char* name;
@@ -162,7 +151,7 @@ TEST_F(SweepRegistry, TextLookupsGiveNothingOrExactlyTheStoredText)
 {
     std::mt19937 random = sweep::SeededRandom(0x0100);
     const std::vector<Stored> values = AllValues(random);
-    const std::string fallback = FallbackDataDir();
+    const std::string fallback = wt::FallbackDataDir();
     size_t lookups = 0, read = 0, notRead = 0;
     for (const TextSlot& slot : kTextSlots) {
         for (const Stored& s : values) {
