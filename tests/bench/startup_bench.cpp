@@ -13,7 +13,6 @@
 namespace {
 
 const int kRounds = 15;
-const char kHtaProgId[] = "LumiVaultBench.hta";
 
 double Now()
 {
@@ -71,9 +70,7 @@ double TimeToDialog(const std::string& commandLine)
 // InstallDir names.
 std::string PrepareHta()
 {
-    wt::SetRegString(HKEY_CLASSES_ROOT, ".hta", nullptr, kHtaProgId);
-    wt::SetRegString(HKEY_CLASSES_ROOT, std::string(kHtaProgId) + "\\shell\\open\\command",
-                     nullptr, wt::Quoted(wt::FixtureFile("hta_handler.exe")) + " \"%1\"");
+    wt::RegisterHtaHandler(true);
     std::string dir = wt::NewScratchDir();
     wt::WriteTextFile(dir + "\\app.hta", "bench\r\n");
     wt::SetRegString(HKEY_LOCAL_MACHINE, wt::kProductKeyCurrent, "InstallDir", dir);

@@ -18,7 +18,6 @@ const char kLoadDefaultText[] = "Do you wish to load the default Image Lumi-Vaul
 const char kStartFailedText[] = "Can't load Lumi-Vault!";
 
 const char kEngineAnswerVariable[] = "LV_ENGINE_ANSWER";
-const char kHtaProgId[] = "LumiVaultTest.hta";
 const char kAppFile[] = "app.hta";
 // Marks which copy of app.hta the handler opened.
 const char kInstallCopy[] = "install-copy";
@@ -252,7 +251,7 @@ protected:
             SetEnvironmentVariableA(kEngineAnswerVariable, c.engine);
         }
 
-        RegisterHtaHandler(c.htaRegistered);
+        ASSERT_TRUE(wt::RegisterHtaHandler(c.htaRegistered));
 
         if (c.app != App::kNone) {
             std::string line = wt::Quoted(wt::FixtureFile("mainapp.exe"));
@@ -263,22 +262,6 @@ protected:
             appWindow_ = wt::WaitForWindow(app_.Pid(), "EngineWinClass");
             ASSERT_NE(appWindow_, nullptr);
         }
-    }
-
-    // Our association for ".hta" replaces the system's own (which would run
-    // a browser host), or none at all when unregistered.
-    static void RegisterHtaHandler(bool registered)
-    {
-        wt::DeleteRegTree(HKEY_CLASSES_ROOT, ".hta");
-        wt::DeleteRegTree(HKEY_CURRENT_USER, "Software\\Classes\\.hta");
-        wt::DeleteRegTree(HKEY_CLASSES_ROOT, kHtaProgId);
-        if (!registered)
-            return;
-        ASSERT_TRUE(wt::SetRegString(HKEY_CLASSES_ROOT, ".hta", nullptr, kHtaProgId));
-        std::string command = wt::Quoted(wt::FixtureFile("hta_handler.exe")) + " \"%1\"";
-        ASSERT_TRUE(wt::SetRegString(HKEY_CLASSES_ROOT,
-                                     std::string(kHtaProgId) + "\\shell\\open\\command", nullptr,
-                                     command));
     }
 
     void AnswerBoxes(const LaunchCase& c)

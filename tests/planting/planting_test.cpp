@@ -30,18 +30,17 @@ void PreferNativeCopies(bool prefer)
     }
 }
 
-// Wine's own user32 imports version.dll and loads imm32.dll by name as every
-// GUI program starts, before any of its code runs (on Windows user32 does
-// neither, and imm32 is a known DLL); copies beside the program are then
-// taken under Wine whatever the program does.
-const char* const kLoadedByWineUser32[] = {"version.dll", "imm32.dll"};
-
-bool LoadedByWineUser32(const std::string& line, const std::string& programDir)
+// Under Wine a copy beside a program is taken for any DLL that Wine's own
+// user32 loads by name as a GUI program starts (version.dll, imm32.dll,
+// uxtheme.dll), whatever the program does, and Wine does not honour the
+// known DLLs for native copies; on Windows those are known DLLs or loaded
+// from the system folder. So beside the program only the names that nothing
+// but a careless program would load are planted; the current folder gets
+// every name.
+bool TakenBesideAnyProgramUnderWine(const char* name)
 {
-    for (const char* name : kLoadedByWineUser32)
-        if (line.find(programDir + "\\" + name + " ") != std::string::npos)
-            return true;
-    return false;
+    const std::string text = name;
+    return text == "version.dll" || text == "imm32.dll" || text == "uxtheme.dll";
 }
 
 void Plant(const std::string& dir, const char* name)
@@ -93,7 +92,7 @@ TEST_F(Planting, SetupLoadsNoPlantedDll)
     ASSERT_TRUE(CopyFileA(wt::DistFile("shadewin.dll").c_str(),
                           (programDir + "\\shadewin.dll").c_str(), FALSE));
     for (const char* name : kPlantedNames) {
-        if (std::string(name) != "shadewin.dll")
+        if (std::string(name) != "shadewin.dll" && !TakenBesideAnyProgramUnderWine(name))
             Plant(programDir, name);
         Plant(currentDir, name);
     }
@@ -113,11 +112,53 @@ TEST_F(Planting, SetupLoadsNoPlantedDll)
     DWORD code = 99;
     ASSERT_TRUE(run.WaitExit(&code)) << journal_.Dump();
     EXPECT_EQ(code, 0u);
-    for (const std::string& line : PlantedLoads())
-        EXPECT_TRUE(LoadedByWineUser32(line, programDir)) << line;
+    EXPECT_EQ(PlantedLoads(), Strings{}) << journal_.Dump();
     auto shown = upgrade::ShownPositions(journal_, "cur");
     ASSERT_FALSE(shown.empty()) << journal_.Dump();
     EXPECT_EQ(shown[0].x, -1000) << "the real hook library beside setup hid the window";
+}
+
+// The launcher, copied beside the planted names and started from a folder
+// full of them: with a catalog path (COM and the engine's creation) and
+// without (only the start of app.hta).
+TEST_F(Planting, LauncherLoadsNoPlantedDll)
+{
+    std::string programDir = wt::NewScratchDir();
+    std::string currentDir = wt::NewScratchDir();
+    std::string launcher = programDir + "\\launcher.exe";
+    ASSERT_TRUE(CopyFileA(wt::DistFile("launcher.exe").c_str(), launcher.c_str(), FALSE));
+    for (const char* name : kPlantedNames) {
+        if (!TakenBesideAnyProgramUnderWine(name))
+            Plant(programDir, name);
+        Plant(currentDir, name);
+    }
+    ASSERT_TRUE(wt::RegisterHtaHandler(true));
+    std::string appDir = wt::NewScratchDir();
+    wt::WriteTextFile(appDir + "\\app.hta", "planting\r\n");
+    wt::SetRegString(HKEY_LOCAL_MACHINE, wt::kProductKeyCurrent, "InstallDir", appDir);
+
+    for (const char* tail : {"", "C:\\catalog.xml"}) {
+        SCOPED_TRACE(std::string("tail \"") + tail + "\"");
+        wt::Child child;
+        ASSERT_TRUE(child.Start(wt::Quoted(launcher) + " " + tail, currentDir));
+        if (*tail) {
+            // No engine is registered: its error box comes first.
+            wt::MessageBoxInfo box;
+            ASSERT_TRUE(wt::WaitForMessageBox(child.Pid(), &box)) << journal_.Dump();
+            wt::AnswerMessageBox(box, IDOK);
+        }
+        DWORD code = 99;
+        ASSERT_TRUE(child.WaitExit(wt::kWaitMs, &code)) << journal_.Dump();
+        EXPECT_EQ(code, 0u);
+    }
+    // The handler records on its own time; both starts must arrive.
+    DWORD start = GetTickCount();
+    while (journal_.Matching("hta show").size() < 2 && GetTickCount() - start < wt::kWaitMs)
+        Sleep(20);
+    EXPECT_EQ(journal_.Matching("hta show").size(), 2u)
+        << "app.hta was started both times\n" << journal_.Dump();
+    EXPECT_EQ(PlantedLoads(), Strings{}) << journal_.Dump();
+    wt::RegisterHtaHandler(false);
 }
 
 }  // namespace

@@ -250,6 +250,19 @@ std::string FallbackDataDir()
     return std::string(folder) + "\\Quorvane\\LumiVault";
 }
 
+bool RegisterHtaHandler(bool registered)
+{
+    const char kProgId[] = "LumiVaultTest.hta";
+    DeleteRegTree(HKEY_CLASSES_ROOT, ".hta");
+    DeleteRegTree(HKEY_CURRENT_USER, "Software\\Classes\\.hta");
+    DeleteRegTree(HKEY_CLASSES_ROOT, kProgId);
+    if (!registered)
+        return true;
+    return SetRegString(HKEY_CLASSES_ROOT, ".hta", nullptr, kProgId) &&
+           SetRegString(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\shell\\open\\command",
+                        nullptr, Quoted(FixtureFile("hta_handler.exe")) + " \"%1\"");
+}
+
 // ---- Windows -------------------------------------------------------------
 
 namespace {

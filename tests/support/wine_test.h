@@ -102,6 +102,11 @@ void ClearProductRegistry();
 // documents folder may end in a backslash, and then the result holds two.
 std::string FallbackDataDir();
 
+// Makes the fixture hta_handler.exe the program that opens ".hta" files
+// (replacing the system's own association), or removes every association
+// for ".hta". False when the registry refuses.
+bool RegisterHtaHandler(bool registered);
+
 // ---- Windows -------------------------------------------------------------
 
 // Visible top-level windows of a process, optionally of one class.
