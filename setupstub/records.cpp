@@ -58,12 +58,7 @@ static char* ReadRegistryText(const char* key, const char* valueName)
     DWORD type = 0;
     if (SHGetValueA(HKEY_LOCAL_MACHINE, key, valueName, &type, buffer, &size) != ERROR_SUCCESS)
         return NULL;
-    DWORD length = 0;
-    while (length < size && length < kRegistryTextSize && buffer[length])
-        ++length;
-    char* text = NewString(length + 1);
-    CopyMemory(text, buffer, length);
-    return text;
+    return NewTextFromData(buffer, size, kRegistryTextSize);
 }
 
 char* ReadUninstallCommand(const char* productName)

@@ -21,6 +21,16 @@ char* NewString(size_t size)
     return static_cast<char*>(memory);
 }
 
+char* NewTextFromData(const char* data, DWORD size, DWORD capacity)
+{
+    DWORD length = 0;
+    while (length < size && length < capacity && data[length])
+        ++length;
+    char* text = NewString(length + 1);
+    CopyMemory(text, data, length);
+    return text;
+}
+
 char* JoinStrings(const char* first, const char* second)
 {
     size_t firstLength = lstrlenA(first);

@@ -41,6 +41,10 @@ extern const char kFormerProduct[];
 // A new zero-filled string of the given size in bytes; strings live until
 // the process ends. Ends setup when memory runs out.
 char* NewString(size_t size);
+// A new string of data read into a buffer of capacity bytes, of which the
+// read reported size: the bytes up to the first zero, never past either
+// bound (the data may fill the buffer without a zero byte).
+char* NewTextFromData(const char* data, DWORD size, DWORD capacity);
 // A new string holding first followed by second.
 char* JoinStrings(const char* first, const char* second);
 // Exact, case-sensitive equality of two texts.

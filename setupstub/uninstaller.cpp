@@ -29,16 +29,8 @@ char* ReadEngineServerPath()
     LONG result = RegQueryValueExA(key, NULL, NULL, NULL, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
 
-    if (result == ERROR_SUCCESS) {
-        // The value may fill the buffer without a zero byte: copy at most the
-        // returned byte count, never more than the buffer holds.
-        DWORD length = 0;
-        while (length < size && length < kEngineServerPathSize && buffer[length])
-            ++length;
-        char* path = NewString(length + 1);
-        CopyMemory(path, buffer, length);
-        return path;
-    }
+    if (result == ERROR_SUCCESS)
+        return NewTextFromData(buffer, size, kEngineServerPathSize);
 
     char* text = NULL;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

@@ -16,18 +16,6 @@ using Strings = std::vector<std::string>;
 const std::string kServerKey = std::string(wt::kEngineServerKey) + "\\InprocServer32";
 const size_t kPathBufferSize = 1024;
 
-// The system's own text for an error code, as setup should show it.
-std::string SystemText(DWORD code)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = text ? text : "";
-    LocalFree(text);
-    return result;
-}
-
 void RegisterServerPath(const std::string& path)
 {
     wt::SetRegString(HKEY_CLASSES_ROOT, kServerKey, nullptr, path);
@@ -174,7 +162,7 @@ TEST_P(DriverEngineRegistration, ChecksOnlyAReadablePathAndReportsAnUnreadableOn
         wt::MessageBoxInfo box;
         ASSERT_TRUE(setup_.NextBox(&box)) << journal_.Dump();
         EXPECT_EQ(box.caption, "Error");
-        std::string expected = SystemText(c.errorCode);
+        std::string expected = wt::SystemErrorText(c.errorCode);
         ASSERT_FALSE(expected.empty());
         EXPECT_EQ(box.text, expected);
         EXPECT_EQ(box.icon, wt::BoxIcon::kInformation) << wt::IconName(box.icon);

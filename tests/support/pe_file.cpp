@@ -56,6 +56,15 @@ const Section* PeFile::FindSection(const std::string& name) const
     return nullptr;
 }
 
+size_t PeFile::ImportCount(const std::string& dll) const
+{
+    std::string wanted = Lower(dll);
+    size_t count = 0;
+    for (const std::string& name : importedDlls)
+        count += Lower(name) == wanted ? 1 : 0;
+    return count;
+}
+
 bool PeFile::Load(const std::string& path)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

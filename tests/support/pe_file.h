@@ -46,6 +46,8 @@ struct PeFile {
     std::vector<Resource> resources;
 
     const Section* FindSection(const std::string& name) const;
+    // How often a DLL is named in the import table, in any letter case.
+    size_t ImportCount(const std::string& dll) const;
 
 private:
     std::string bytes_;

@@ -183,6 +183,18 @@ void Child::Kill()
     }
 }
 
+std::string SystemErrorText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result = text ? text : "";
+    if (text)
+        LocalFree(text);
+    return result;
+}
+
 // ---- Registry ------------------------------------------------------------
 
 const char kUninstallKeyCurrent[] =

@@ -80,6 +80,10 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
+// The system's own text for an error code, as FormatMessageA gives it
+// (line break included), or "" when it has none.
+std::string SystemErrorText(DWORD code);
+
 // ---- Registry ------------------------------------------------------------
 
 bool SetRegString(HKEY root, const std::string& key, const char* value, const std::string& text);

@@ -81,17 +81,7 @@ void BoxWatcher::Run()
     }
 }
 
-std::string SystemErrorText(DWORD code)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = text ? text : "";
-    if (text)
-        LocalFree(text);
-    return TrimEnd(result);
-}
+std::string SystemErrorText(DWORD code) { return TrimEnd(wt::SystemErrorText(code)); }
 
 std::string TrimEnd(const std::string& text)
 {
